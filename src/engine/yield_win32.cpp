@@ -1,0 +1,9 @@
+#include <windows.h>
+
+#include "vsk/yield.hpp"
+
+namespace vsk {
+void YieldTimeSlice() {
+  Sleep(0);
+}
+}  // namespace vsk

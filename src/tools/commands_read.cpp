@@ -1,0 +1,163 @@
+// list, extract and test: the reading side of vskarc.
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "commands.hpp"
+#include "progress_bar.hpp"
+#include "tool_streams.hpp"
+#include "vsk/archive_walk.hpp"
+#include "vsk/exceptions.hpp"
+#include "vsk/file_stream.hpp"
+#include "vsk/inst_compress.hpp"
+
+namespace vsk::tools {
+
+namespace {
+
+std::int32_t KeyOption(const ParsedArgs& args) {
+  const auto text = args.Value("key");
+  if (!text) return 0;
+  const auto key = ParseKey(*text);
+  if (!key) throw UsageError("--key needs a signed 32-bit number (decimal or 0x hex): " + *text);
+  return *key;
+}
+
+bool WantProgress(const ParsedArgs& args) {
+  if (args.Has("no-progress")) return false;
+  return args.Has("progress") || IsTerminal(stderr);
+}
+
+const std::string& Positional(const ParsedArgs& args, std::size_t count, std::size_t index) {
+  if (args.positional.size() != count) throw UsageError("wrong number of arguments");
+  return args.positional[index];
+}
+
+void AttachProgress(TVSInstCompress& component, ProgressBar& bar) {
+  if (!bar.Enabled()) return;
+  component.OnShowProgress = [&bar](std::int32_t& percentage) { bar.Update(percentage); };
+}
+
+// Counts the members an extraction of `name` would expand, reading headers only.
+int CountMatches(const std::string& archive_path, const std::string& name) {
+  TVSInstCompress component;
+  TFileStream archive(archive_path, TFileMode::OpenReadExclusive);
+  const ArchiveInfo info = ReadArchiveInfo(component, archive);
+  int matches = 0;
+  WalkMembers(component, archive, info, [&](const ArchiveMember& member) {
+    if (SameMemberName(member.Name, name)) ++matches;
+  });
+  return matches;
+}
+
+}  // namespace
+
+std::string Printable(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int RunList(const ParsedArgs& args) {
+  const std::string& path = Positional(args, 1, 0);
+  TVSInstCompress component;
+  TFileStream archive(path, TFileMode::OpenReadExclusive);
+  const std::int32_t archive_size = archive.Size();
+  const ArchiveInfo info = ReadArchiveInfo(component, archive);
+  std::printf("Archive %s: method id \"%s\", total size %" PRId32 "\n", path.c_str(),
+              Printable(info.MethodId).c_str(), info.Header.TotalSize);
+  std::printf("%-6s %11s %11s %4s %-8s  %s\n", "Method", "Stored", "Expanded", "Key", "Checksum",
+              "Name");
+  std::int64_t stored = 0;
+  std::int64_t expanded = 0;
+  int members = 0;
+  WalkMembers(component, archive, info, [&](const ArchiveMember& m) {
+    const EntryHeader& e = m.Entry;
+    std::printf("%-6s %11" PRId32 " %11" PRId32 " %4" PRId32 " %08" PRIX32 "  %s\n",
+                MethodDisplayName(e.Method).c_str(), e.CompressedSize, e.ExpandedSize, e.KeyFlag,
+                static_cast<std::uint32_t>(e.Checksum), Printable(m.Name).c_str());
+    if (static_cast<std::int64_t>(m.DataPosition) + e.CompressedSize > archive_size) {
+      std::fprintf(stderr, "vskarc: warning: stored bytes of \"%s\" run past the end of %s\n",
+                   Printable(m.Name).c_str(), path.c_str());
+    }
+    stored += e.CompressedSize;
+    expanded += e.ExpandedSize;
+    ++members;
+  });
+  std::printf("%d member%s, %" PRId64 " bytes stored, %" PRId64 " bytes expanded\n", members,
+              members == 1 ? "" : "s", stored, expanded);
+  return 0;
+}
+
+int RunExtract(const ParsedArgs& args) {
+  const std::string& path = Positional(args, 2, 0);
+  const std::string& name = Positional(args, 2, 1);
+  TVSInstCompress component;
+  component.Key = KeyOption(args);
+  // Refuse before touching the destination, so a typo leaves no empty file.
+  if (CountMatches(path, name) == 0) {
+    throw ToolError("no member \"" + Printable(name) + "\" in " + path);
+  }
+  ProgressBar bar(stderr, WantProgress(args));
+  AttachProgress(component, bar);
+  bar.Start(Printable(name));
+  const auto output = args.Value("output");
+  std::unique_ptr<TStream> dest;
+  if (output && *output != "-") {
+    dest = std::make_unique<TFileStream>(*output, TFileMode::Create);
+  } else {
+    dest = std::make_unique<TStdioStream>(stdout);
+  }
+  component.ExpandFile(path, *dest, name);
+  bar.Finish();
+  std::fflush(stdout);
+  return 0;
+}
+
+int RunTest(const ParsedArgs& args) {
+  const std::string& path = Positional(args, 1, 0);
+  TVSInstCompress component;
+  component.Key = KeyOption(args);
+  ProgressBar bar(stderr, WantProgress(args));
+  AttachProgress(component, bar);
+  TFileStream archive(path, TFileMode::OpenReadExclusive);
+  const ArchiveInfo info = ReadArchiveInfo(component, archive);
+  int members = 0;
+  int failed = 0;
+  std::optional<Exception> first_failure;
+  WalkMembers(component, archive, info, [&](const ArchiveMember& m) {
+    ++members;
+    const std::string shown = Printable(m.Name);
+    bar.Start(shown);
+    TNullStream sink;
+    try {
+      component.ExpandEntry(sink, archive, m.Entry.CompressedSize, m.Entry.ExpandedSize,
+                            m.Entry.Checksum, m.Entry.Method, info.MethodId, m.Entry.KeyFlag);
+      bar.Finish();
+      std::printf("OK      %s\n", shown.c_str());
+    } catch (const Exception& failure) {
+      bar.Finish();
+      ++failed;
+      if (!first_failure) first_failure = failure;
+      std::printf("FAILED  %s: %s: %s\n", shown.c_str(), failure.ClassName().c_str(),
+                  failure.Message().c_str());
+    }
+    std::fflush(stdout);
+  });
+  std::printf("%d member%s tested, %d failed\n", members, members == 1 ? "" : "s", failed);
+  if (first_failure) throw *first_failure;
+  return 0;
+}
+
+}  // namespace vsk::tools
