@@ -18,6 +18,7 @@ class ToolError : public std::runtime_error {
 int RunList(const ParsedArgs& args);
 int RunExtract(const ParsedArgs& args);
 int RunTest(const ParsedArgs& args);
+int RunCreate(const ParsedArgs& args);
 
 // The member name or method id as one printable line: bytes below 0x20 and
 // 0x7F become \xNN.

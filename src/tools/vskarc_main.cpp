@@ -35,6 +35,12 @@ constexpr std::array kListOptions{kHelp};
 constexpr std::array kExtractOptions{kHelp, OptionSpec{"output", 'o', true},
                                      OptionSpec{"key", 0, true}, OptionSpec{"progress", 0, false},
                                      OptionSpec{"no-progress", 0, false}};
+constexpr std::array kCreateOptions{kHelp,
+                                    OptionSpec{"method", 'm', true},
+                                    OptionSpec{"key", 0, true},
+                                    OptionSpec{"directory", 'C', true},
+                                    OptionSpec{"progress", 0, false},
+                                    OptionSpec{"no-progress", 0, false}};
 constexpr std::array kTestOptions{kHelp, OptionSpec{"key", 0, true},
                                   OptionSpec{"progress", 0, false},
                                   OptionSpec{"no-progress", 0, false}};
@@ -63,6 +69,14 @@ const std::array kCommands{
             "Expands every member into nothing and prints OK or the failure for each.\n"
             "Exit code 0 only when every member passes.\n",
             kTestOptions, RunTest},
+    Command{"create",
+            "vskarc create ARCHIVE FILE... [--method stored|rle|lzh|lh5] [--key N] [-C DIR] "
+            "[--progress]",
+            "create an archive from files and directories",
+            "Packs each FILE (directories recursively) as one member.\n"
+            "  -m, --method=M   stored, rle, lzh or lh5 (default lh5)\n"
+            "  -C DIR, --directory=DIR  read FILEs relative to DIR\n",
+            kCreateOptions, RunCreate},
 };
 
 void PrintMainHelp(std::FILE* out) {
