@@ -1,11 +1,13 @@
+#include <stdexcept>
+
 #include "vsk/encoders.hpp"
 
 namespace vsk {
 
-// Not built yet.
+// Placeholder until the encoder is built.
 std::vector<std::uint8_t> EncodeLH5(std::span<const std::uint8_t> /*data*/,
                                     const EncodeProgress& /*progress*/) {
-  return {};
+  throw std::logic_error("the LH5 encoder is not built yet");
 }
 
 }  // namespace vsk
