@@ -81,6 +81,7 @@ int RunList(const ParsedArgs& args) {
               "Name");
   std::int64_t stored = 0;
   std::int64_t expanded = 0;
+  std::int64_t end_of_members = archive.Position();
   int members = 0;
   WalkMembers(component, archive, info, [&](const ArchiveMember& m) {
     const EntryHeader& e = m.Entry;
@@ -93,10 +94,18 @@ int RunList(const ParsedArgs& args) {
     }
     stored += e.CompressedSize;
     expanded += e.ExpandedSize;
+    end_of_members = static_cast<std::int64_t>(m.DataPosition) + e.CompressedSize;
     ++members;
   });
   std::printf("%d member%s, %" PRId64 " bytes stored, %" PRId64 " bytes expanded\n", members,
               members == 1 ? "" : "s", stored, expanded);
+  if (end_of_members < archive_size) {
+    // The walk ended early: TotalSize was reached or a header was damaged.
+    std::fprintf(stderr,
+                 "vskarc: warning: %" PRId64
+                 " bytes after the last member are not reached by the member walk\n",
+                 archive_size - end_of_members);
+  }
   return 0;
 }
 

@@ -1,0 +1,23 @@
+// Starts a program with arguments (no shell), waits for it and collects its
+// exit code and output, on POSIX and on Windows alike.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vsk::test {
+
+struct ProcessResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// `work_dir` receives the captured output files while the program runs.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& work_dir);
+
+// The vskarc under test, as a path the running platform understands.
+std::string VskarcPath();
+
+}  // namespace vsk::test
