@@ -17,9 +17,16 @@ namespace vsk::test {
 
 namespace {
 
+// The captured output; on Windows, text-mode line ends become "\n" so that
+// expectations hold on both platforms.
 std::string Slurp(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::string text(std::istreambuf_iterator<char>(in), {});
+#ifdef _WIN32
+  std::string::size_type at = 0;
+  while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+#endif
+  return text;
 }
 
 #ifdef _WIN32

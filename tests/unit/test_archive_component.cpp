@@ -396,7 +396,7 @@ TEST(ExpandMember, MissingArchiveIsAnOpenError) {
 // The archive is held open with no sharing while handlers run.
 TEST_F(ExpandFixture, ArchiveIsLockedWhileExpanding) {
   const std::string path = dir_.Write(
-      "locked.vsk", ArchiveBuilder().Raw(MakeEntry(kMethodCustom, 0, 0), "c", kHello).Build());
+      "locked.vsk", ArchiveBuilder().Raw(MakeEntry(kMethodCustom, 5, 0), "c", kHello).Build());
   bool refused = false;
   component_.OnExpand = [&](TStream&, TStream&, std::int32_t, std::int32_t, const std::string&,
                             std::int32_t&) {
