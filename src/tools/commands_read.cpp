@@ -1,9 +1,11 @@
 // list, extract and test: the reading side of vskarc.
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "commands.hpp"
 #include "progress_bar.hpp"
@@ -52,6 +54,12 @@ int CountMatches(const std::string& archive_path, const std::string& name) {
   return matches;
 }
 
+// True when both names lead to one existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
 }  // namespace
 
 std::string Printable(std::string_view text) {
@@ -75,6 +83,11 @@ int RunList(const ParsedArgs& args) {
   TFileStream archive(path, TFileMode::OpenReadExclusive);
   const std::int32_t archive_size = archive.Size();
   const ArchiveInfo info = ReadArchiveInfo(component, archive);
+  if (archive_size < kArchiveHeaderSize) {
+    std::printf("Archive %s: %" PRId32 " bytes, shorter than an archive header: no members\n",
+                path.c_str(), archive_size);
+    return 0;
+  }
   std::printf("Archive %s: method id \"%s\", total size %" PRId32 "\n", path.c_str(),
               Printable(info.MethodId).c_str(), info.Header.TotalSize);
   std::printf("%-6s %11s %11s %4s %-8s  %s\n", "Method", "Stored", "Expanded", "Key", "Checksum",
@@ -122,6 +135,10 @@ int RunExtract(const ParsedArgs& args) {
   AttachProgress(component, bar);
   bar.Start(Printable(name));
   const auto output = args.Value("output");
+  // Creating the destination truncates it: it must not be the archive.
+  if (output && SameFile(*output, path)) {
+    throw ToolError("the output file " + *output + " is the archive itself");
+  }
   std::unique_ptr<TStream> dest;
   if (output && *output != "-") {
     dest = std::make_unique<TFileStream>(*output, TFileMode::Create);

@@ -100,6 +100,13 @@ TEST_F(Vskarc, ListShowsEveryMemberAndTotals) {
   EXPECT_NE(r.out.find("5036 bytes expanded"), std::string::npos) << r.out;
 }
 
+TEST_F(Vskarc, ListOfAFileShorterThanAHeaderShowsNoMembers) {
+  const auto r = Run({"list", Write("short.vsk", ToBytes("ZULK"))});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.out.find("4 bytes, shorter than an archive header: no members"), std::string::npos)
+      << r.out;
+}
+
 TEST_F(Vskarc, ListWarnsAboutBytesTheWalkDoesNotReach) {
   const Bytes archive =
       ArchiveBuilder().TotalSize(36).Stored("a", kText).Stored("b", kText).Build();
@@ -146,6 +153,11 @@ TEST_F(Vskarc, ExtractFailuresNameTheEngineClass) {
   EXPECT_EQ(no_member.exit_code, 1);
   EXPECT_NE(no_member.err.find("no member \"nothing\""), std::string::npos) << no_member.err;
   EXPECT_FALSE(std::filesystem::exists(Path("never")));
+
+  const auto onto_itself = Run({"extract", archive, "data\\runs.bin", "-o", archive});
+  EXPECT_EQ(onto_itself.exit_code, 1);
+  EXPECT_NE(onto_itself.err.find("is the archive itself"), std::string::npos) << onto_itself.err;
+  EXPECT_EQ(ReadWholeFile(archive), SampleArchive());
 
   Bytes not_archive = ToBytes("PK\x03\x04 this is something else entirely");
   const auto header = Run({"list", Write("zip.vsk", not_archive)});
