@@ -5,7 +5,9 @@
 namespace vsk {
 
 Exception::Exception(std::string class_name, std::string message)
-    : class_name_(std::move(class_name)), message_(std::move(message)) {}
+    : class_name_(std::move(class_name)),
+      message_(std::move(message)),
+      raise_address_(__builtin_return_address(0)) {}
 
 EReadError::EReadError() : Exception("EReadError", "Stream read error") {}
 

@@ -16,10 +16,14 @@ class Exception : public std::exception {
   const char* what() const noexcept override { return message_.c_str(); }
   const std::string& ClassName() const noexcept { return class_name_; }
   const std::string& Message() const noexcept { return message_; }
+  // A code address inside the module near where the failure was raised, for
+  // error reports.
+  const void* RaiseAddress() const noexcept { return raise_address_; }
 
  private:
   std::string class_name_;
   std::string message_;
+  const void* raise_address_;
 };
 
 // --- Stream and file failures -------------------------------------------
