@@ -74,6 +74,19 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
   return parsed;
 }
 
+const std::string& Positional(const ParsedArgs& args, std::size_t count, std::size_t index) {
+  if (args.positional.size() != count) throw UsageError("wrong number of arguments");
+  return args.positional[index];
+}
+
+std::int32_t KeyOption(const ParsedArgs& args) {
+  const auto text = args.Value("key");
+  if (!text) return 0;
+  const auto key = ParseKey(*text);
+  if (!key) throw UsageError("--key needs a signed 32-bit number (decimal or 0x hex): " + *text);
+  return *key;
+}
+
 std::optional<std::int32_t> ParseKey(std::string_view text) {
   bool negative = false;
   std::string_view digits = text;

@@ -36,6 +36,12 @@ struct ParsedArgs {
 // Parses the arguments after the subcommand. "--" ends the options.
 ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> specs);
 
+// Positional argument `index` of a command that takes exactly `count`.
+const std::string& Positional(const ParsedArgs& args, std::size_t count, std::size_t index);
+
+// The --key option's value, 0 without it; UsageError when it is malformed.
+std::int32_t KeyOption(const ParsedArgs& args);
+
 // Decimal (a leading "-" allowed) or "0x" hexadecimal, as a signed 32-bit
 // value; hexadecimal takes the full 32-bit pattern (0xFFFFFFFF is -1).
 std::optional<std::int32_t> ParseKey(std::string_view text);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli_options.hpp"
+#include "vsk/stream.hpp"
 
 namespace vsk::tools {
 
@@ -19,6 +20,13 @@ int RunList(const ParsedArgs& args);
 int RunExtract(const ParsedArgs& args);
 int RunTest(const ParsedArgs& args);
 int RunCreate(const ParsedArgs& args);
+
+int RunStamp(const ParsedArgs& args);
+int RunPayload(const ParsedArgs& args);
+
+// Prints one row per member the walk reaches and a totals line; `label`
+// names the archive in the heading.
+void PrintArchiveListing(TStream& archive, const std::string& label);
 
 // The member name or method id as one printable line: bytes below 0x20 and
 // 0x7F become \xNN.

@@ -19,22 +19,9 @@ namespace vsk::tools {
 
 namespace {
 
-std::int32_t KeyOption(const ParsedArgs& args) {
-  const auto text = args.Value("key");
-  if (!text) return 0;
-  const auto key = ParseKey(*text);
-  if (!key) throw UsageError("--key needs a signed 32-bit number (decimal or 0x hex): " + *text);
-  return *key;
-}
-
 bool WantProgress(const ParsedArgs& args) {
   if (args.Has("no-progress")) return false;
   return args.Has("progress") || IsTerminal(stderr);
-}
-
-const std::string& Positional(const ParsedArgs& args, std::size_t count, std::size_t index) {
-  if (args.positional.size() != count) throw UsageError("wrong number of arguments");
-  return args.positional[index];
 }
 
 void AttachProgress(TVSInstCompress& component, ProgressBar& bar) {
@@ -77,18 +64,16 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
-int RunList(const ParsedArgs& args) {
-  const std::string& path = Positional(args, 1, 0);
+void PrintArchiveListing(TStream& archive, const std::string& label) {
   TVSInstCompress component;
-  TFileStream archive(path, TFileMode::OpenReadExclusive);
   const std::int32_t archive_size = archive.Size();
   const ArchiveInfo info = ReadArchiveInfo(component, archive);
   if (archive_size < kArchiveHeaderSize) {
     std::printf("Archive %s: %" PRId32 " bytes, shorter than an archive header: no members\n",
-                path.c_str(), archive_size);
-    return 0;
+                label.c_str(), archive_size);
+    return;
   }
-  std::printf("Archive %s: method id \"%s\", total size %" PRId32 "\n", path.c_str(),
+  std::printf("Archive %s: method id \"%s\", total size %" PRId32 "\n", label.c_str(),
               Printable(info.MethodId).c_str(), info.Header.TotalSize);
   std::printf("%-6s %11s %11s %4s %-8s  %s\n", "Method", "Stored", "Expanded", "Key", "Checksum",
               "Name");
@@ -103,7 +88,7 @@ int RunList(const ParsedArgs& args) {
                 static_cast<std::uint32_t>(e.Checksum), Printable(m.Name).c_str());
     if (static_cast<std::int64_t>(m.DataPosition) + e.CompressedSize > archive_size) {
       std::fprintf(stderr, "vskarc: warning: stored bytes of \"%s\" run past the end of %s\n",
-                   Printable(m.Name).c_str(), path.c_str());
+                   Printable(m.Name).c_str(), label.c_str());
     }
     stored += e.CompressedSize;
     expanded += e.ExpandedSize;
@@ -119,6 +104,12 @@ int RunList(const ParsedArgs& args) {
                  " bytes after the last member are not reached by the member walk\n",
                  archive_size - end_of_members);
   }
+}
+
+int RunList(const ParsedArgs& args) {
+  const std::string& path = Positional(args, 1, 0);
+  TFileStream archive(path, TFileMode::OpenReadExclusive);
+  PrintArchiveListing(archive, path);
   return 0;
 }
 

@@ -41,6 +41,10 @@ constexpr std::array kCreateOptions{kHelp,
                                     OptionSpec{"directory", 'C', true},
                                     OptionSpec{"progress", 0, false},
                                     OptionSpec{"no-progress", 0, false}};
+constexpr std::array kStampOptions{kHelp, OptionSpec{"output", 'o', true},
+                                   OptionSpec{"force", 'f', false}};
+constexpr std::array kPayloadOptions{kHelp, OptionSpec{"extract", 'x', true},
+                                     OptionSpec{"output", 'o', true}};
 constexpr std::array kTestOptions{kHelp, OptionSpec{"key", 0, true},
                                   OptionSpec{"progress", 0, false},
                                   OptionSpec{"no-progress", 0, false}};
@@ -77,13 +81,30 @@ const std::array kCommands{
             "  -m, --method=M   stored, rle, lzh or lh5 (default lh5)\n"
             "  -C DIR, --directory=DIR  read FILEs relative to DIR\n",
             kCreateOptions, RunCreate},
+    Command{"stamp", "vskarc stamp LAUNCHER FIRST SECOND -o OUT [--force]",
+            "append two archives to a launcher, making a setup",
+            "Copies LAUNCHER to OUT, appends FIRST and SECOND as length-prefixed blocks\n"
+            "directly behind it and stores the first block's offset behind the launcher's\n"
+            "payload marker. Refuses a launcher without exactly one marker or that already\n"
+            "carries a payload, inputs that are not archives, and a FIRST without the\n"
+            "member Installer\\Varnskell.exe. OUT appears only when complete.\n"
+            "  -o OUT, --output=OUT  the setup to write (replaced if it exists)\n"
+            "  -f, --force           stamp a FIRST without Installer\\Varnskell.exe\n",
+            kStampOptions, RunStamp},
+    Command{"payload", "vskarc payload SETUP [--extract 1|2 -o FILE]",
+            "show or extract the payload of a setup",
+            "Shows the marker position, the stored offset, both blocks' offsets and lengths,\n"
+            "and lists the members of both archives.\n"
+            "  -x N, --extract=N  write the archive of block N (1 or 2) to FILE\n"
+            "  -o FILE, --output=FILE\n",
+            kPayloadOptions, RunPayload},
 };
 
 void PrintMainHelp(std::FILE* out) {
   std::fprintf(out,
                "usage: vskarc COMMAND [ARGS...] [OPTIONS...]\n\n"
-               "Reads installer archives (\"ZULK\" archives of stored, RLE, LZH1 and LH5 "
-               "members).\n\nCommands:\n");
+               "Creates and reads installer archives (\"ZULK\" archives of stored, RLE, LZH1 and "
+               "LH5\nmembers) and stamps them onto the setup launcher.\n\nCommands:\n");
   for (const auto& command : kCommands) {
     std::fprintf(out, "  %-8.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
                  static_cast<int>(command.summary.size()), command.summary.data());

@@ -24,7 +24,8 @@ std::string Slurp(const std::filesystem::path& path) {
   std::string text(std::istreambuf_iterator<char>(in), {});
 #ifdef _WIN32
   std::string::size_type at = 0;
-  while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+  while ((at = text.find("\r\n", at)) != std::string::npos)
+    text.erase(at, 1);
 #endif
   return text;
 }
