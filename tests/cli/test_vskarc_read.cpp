@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive_builder.hpp"
-#include "run_process.hpp"
+#include "vskarc_path.hpp"
 #include "test_streams.hpp"
 
 namespace vsk::test {

@@ -114,10 +114,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   return result;
 }
 
-std::string VskarcPath() {
-  std::string path = VSKARC_PATH;
+std::string NativePath(std::string path) {
 #ifdef _WIN32
-  // The build tree is a Unix path; Wine shows the Unix root as drive Z:.
   if (!path.empty() && path.front() == '/') {
     for (auto& c : path) {
       if (c == '/') c = '\\';

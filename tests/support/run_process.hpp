@@ -17,7 +17,8 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& work_dir);
 
-// The vskarc under test, as a path the running platform understands.
-std::string VskarcPath();
+// A path of the build tree as the running program sees it: unchanged on
+// POSIX; under Wine the Unix root is drive Z:.
+std::string NativePath(std::string build_path);
 
 }  // namespace vsk::test
