@@ -17,6 +17,11 @@ void TVSInstCompress::SetTargetPath(const std::string& value) {
 void TVSInstCompress::ExpandFile(const std::string& archive_name, TStream& dest,
                                  const std::string& member_name) {
   TFileStream archive(archive_name, TFileMode::OpenReadExclusive);
+  ExpandArchive(archive, dest, member_name);
+}
+
+void TVSInstCompress::ExpandArchive(TStream& archive, TStream& dest,
+                                    const std::string& member_name) {
   const ArchiveInfo info = ReadArchiveInfo(*this, archive);
   WalkMembers(*this, archive, info, [&](const ArchiveMember& member) {
     if (!SameMemberName(member.Name, member_name)) return;

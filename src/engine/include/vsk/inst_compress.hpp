@@ -57,6 +57,8 @@ class TVSInstCompress : public TComponent {
   // Expands every member named `member_name` (ASCII letters compared without
   // case), in archive order, appending each at `dest`'s current position.
   void ExpandFile(const std::string& archive_name, TStream& dest, const std::string& member_name);
+  // The same walk over an archive that is already open, from its position.
+  void ExpandArchive(TStream& archive, TStream& dest, const std::string& member_name);
 
   // Reads and validates the 21-byte header at the archive's position. An
   // archive with fewer than 21 bytes left yields an empty header instead.
