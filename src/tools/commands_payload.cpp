@@ -45,7 +45,7 @@ std::int64_t CheckLauncher(const std::string& path, TStream& launcher) {
   }
   const std::int64_t marker = markers.front();
   std::uint8_t stored[kOffsetFieldSize] = {};
-  launcher.SetPosition(static_cast<std::int32_t>(marker + kMarkerText.size()));
+  launcher.SetPosition(static_cast<std::int32_t>(marker + launcher::kMarkerTextSize));
   if (launcher.Read(stored, kOffsetFieldSize) != kOffsetFieldSize) {
     throw ToolError(path + ": the payload marker has no room for an offset behind it");
   }
@@ -157,7 +157,7 @@ int RunStamp(const ParsedArgs& args) {
   }
   // The first block starts right behind the launcher's image.
   const auto offset = LittleEndian(launcher_size);
-  out.Stream().SetPosition(static_cast<std::int32_t>(marker + kMarkerText.size()));
+  out.Stream().SetPosition(static_cast<std::int32_t>(marker + launcher::kMarkerTextSize));
   out.Stream().WriteBuffer(offset.data(), kOffsetFieldSize);
   out.Stream().Seek(0, TSeekOrigin::soEnd);
   AppendBlock(out.Stream(), first, first_size);
