@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive_builder.hpp"
+#include "open_files.hpp"
 #include "test_streams.hpp"
 #include "vsk/archive_walk.hpp"
 #include "vsk/exceptions.hpp"
@@ -412,6 +413,38 @@ TEST_F(ExpandFixture, ArchiveIsLockedWhileExpanding) {
   TFileStream after(path, TFileMode::OpenReadExclusive);  // closed again afterwards
 }
 #endif
+
+}  // namespace
+}  // namespace vsk::test
+
+namespace vsk::test {
+namespace {
+
+// Every way out of ExpandFile closes the archive: success, each kind of
+// failure, and a failure raised by a handler.
+TEST_F(ExpandFixture, ArchiveIsClosedOnEveryPath) {
+  Bytes truncated = ArchiveBuilder().Stored("m", kRuns).Build();
+  truncated.resize(truncated.size() - 1);
+  const Bytes cases[] = {
+      ArchiveBuilder().Rle("m", kRuns).Build(),
+      ArchiveBuilder().Raw(MakeEntry(kMethodRLE, 5000, 1), "m", EncodeRleForTest(kRuns)).Build(),
+      ArchiveBuilder().Rle("m", kRuns, 77).Build(),  // locked: Key is 0
+      ArchiveBuilder().ArchiveType(9).Build(),
+      ArchiveBuilder().MethodId("???").Build(),
+      truncated,
+      ArchiveBuilder().Raw(MakeEntry(kMethodCustom, 1, 0), "m", kHello).Build(),
+  };
+  component_.OnExpand = [](TStream&, TStream&, std::int32_t, std::int32_t, const std::string&,
+                           std::int32_t&) { throw EWriteError(); };
+  const int before = OpenFileCount();
+  for (const Bytes& archive : cases) {
+    try {
+      Expand(archive, "m");
+    } catch (const Exception&) {
+    }
+    EXPECT_EQ(OpenFileCount(), before);
+  }
+}
 
 }  // namespace
 }  // namespace vsk::test
