@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The main job: builds everything (native and 32-bit Windows), makes a small
-# sample archive, and lists, tests and extracts it with vskarc, natively and
-# with the Windows build under Wine.
+# The main job: builds everything, packs a demo installer and its data with
+# vskarc create, stamps them onto Setup.exe with vskarc stamp, and starts the
+# setup under Wine as a user would. Prints a short report of what happened.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,34 +13,60 @@ for preset in host win32; do
   cmake --build --preset "$preset" >/dev/null
 done
 
-demo=build/demo
-rm -rf "$demo" && mkdir -p "$demo"
-build/host/bin/make_sample_archive "$demo/sample.vsk"
 vskarc=build/host/bin/vskarc
-key=0x5EC12E7
+demo=build/demo
+setup_dir="$demo/My Setup"
+rm -rf "$demo"
+mkdir -p "$demo/staging/Installer" "$demo/staging/Docs" "$demo/data/Pictures" "$setup_dir"
+
+# What the setup ships: the demo installer as Installer\Varnskell.exe with
+# its documents in the first archive, and data in the second.
+cp build/win32/bin/demo_installer.exe "$demo/staging/Installer/Varnskell.exe"
+printf 'Demo product %s\r\nInstalled by the VSK launcher.\r\n' "$(date +%Y)" \
+  > "$demo/staging/Docs/Readme.txt"
+seq 1 2000 | sed 's/^/licence line /' > "$demo/staging/Docs/Licence.txt"
+head -c 300000 /dev/urandom > "$demo/data/Pictures/noise.bin"
+seq 1 50000 > "$demo/data/numbers.txt"
 
 echo
-echo "=== vskarc list $demo/sample.vsk"
-"$vskarc" list "$demo/sample.vsk"
+echo "=== vskarc create (LH5)"
+"$vskarc" create "$demo/first.vsk" -C "$demo/staging" Installer Docs
+"$vskarc" create "$demo/second.vsk" -C "$demo/data" Pictures numbers.txt
+"$vskarc" list "$demo/first.vsk"
+
 echo
-echo "=== vskarc test (without the key: the scrambled member must fail)"
-if "$vskarc" test "$demo/sample.vsk"; then
-  echo "unexpected: a keyed member passed without its key" >&2
+echo "=== vskarc stamp"
+"$vskarc" stamp build/win32/bin/Setup.exe "$demo/first.vsk" "$demo/second.vsk" \
+  -o "$setup_dir/Setup.exe"
+"$vskarc" payload "$setup_dir/Setup.exe" | head -8
+
+echo
+echo "=== starting \"$setup_dir/Setup.exe\" under Wine"
+export WINEPREFIX="$PWD/build/win32/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineboot --init >/dev/null 2>&1 || true
+start=$(date +%s%N)
+set +e
+wine "$setup_dir/Setup.exe"
+status=$?
+set -e
+elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+echo "Setup.exe ended with exit code $status after $elapsed_ms ms"
+
+report="$setup_dir/Installed/install-report.txt"
+echo
+echo "=== the installer's report"
+if [ ! -f "$report" ]; then
+  echo "no report: the installer did not run" >&2
   exit 1
 fi
-echo
-echo "=== vskarc test --key $key"
-"$vskarc" test "$demo/sample.vsk" --key "$key"
-echo
-echo "=== vskarc extract docs\\banner.txt --key $key (first 3 lines)"
-"$vskarc" extract "$demo/sample.vsk" 'docs\banner.txt' --key "$key" -o "$demo/banner.txt"
-head -3 "$demo/banner.txt"
+tr -d '\r' < "$report"
 
 echo
-echo "=== the Windows build under Wine: vskarc.exe test --key $key"
-export WINEPREFIX="$PWD/build/win32/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine build/win32/bin/vskarc.exe test "$demo/sample.vsk" --key "$key"
-wine build/win32/bin/vskarc.exe extract "$demo/sample.vsk" 'Docs\Readme.txt' -o "$demo/readme.txt"
-cmp "$demo/readme.txt" <("$vskarc" extract "$demo/sample.vsk" 'Docs\Readme.txt')
+echo "=== checking the installed files against the originals"
+for file in Installer/Varnskell.exe Docs/Readme.txt Docs/Licence.txt; do
+  cmp "$demo/staging/$file" "$setup_dir/Installed/$file"
+  echo "identical: $file"
+done
+[ "$status" -eq 0 ] && grep -q "Result: installed" "$report"
 echo
-echo "main job: OK (native and Windows builds agree)"
+echo "main job: OK"

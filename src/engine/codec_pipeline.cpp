@@ -48,6 +48,10 @@ std::uint8_t CodecState::Refill() {
   const std::int32_t n = std::clamp(source_.Read(in_.get(), wanted), 0, wanted);
   input_left_ -= n;
   if (n == 0) return 0;
+  // A refill happens only once every byte of the previous chunk has been
+  // delivered, so unscrambling the whole chunk now gives each byte the same
+  // key byte as unscrambling it on delivery would.
+  if (unscramble_) UnscrambleChunk(n);
   in_pos_ = 0;
   in_end_ = n;
   if (progress_) {
@@ -61,6 +65,36 @@ std::uint8_t CodecState::Refill() {
   YieldSlice();
   input_exhausted_ = false;
   return TakeInputByte();
+}
+
+void CodecState::UnscrambleChunk(std::int32_t count) noexcept {
+  std::uint8_t* bytes = in_.get();
+  for (std::int32_t i = 0; i < count; ++i)
+    bytes[i] = ScrambleByte(bytes[i]);
+}
+
+std::uint32_t CodecState::SumBytes(const std::uint8_t* bytes, std::size_t count) noexcept {
+  // Eight bytes at a time: the even and the odd bytes of a word are added
+  // into four 16-bit lanes, which cannot overflow within 128 words
+  // (128 x 2 x 255 < 65536); then the lanes are folded into the total.
+  constexpr std::uint64_t kLowBytes = 0x00FF00FF00FF00FFull;
+  std::uint32_t sum = 0;
+  while (count >= 8) {
+    const std::size_t words = std::min<std::size_t>(count / 8, 128);
+    std::uint64_t lanes = 0;
+    for (std::size_t i = 0; i < words; ++i) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + 8 * i, sizeof word);
+      lanes += (word & kLowBytes) + ((word >> 8) & kLowBytes);
+    }
+    lanes = (lanes & 0x0000FFFF0000FFFFull) + ((lanes >> 16) & 0x0000FFFF0000FFFFull);
+    sum += static_cast<std::uint32_t>(lanes) + static_cast<std::uint32_t>(lanes >> 32);
+    bytes += 8 * words;
+    count -= 8 * words;
+  }
+  for (std::size_t i = 0; i < count; ++i)
+    sum += bytes[i];
+  return sum;
 }
 
 void CodecState::WriteFullBuffer() {

@@ -77,8 +77,12 @@ const std::array kCommands{
             "vskarc create ARCHIVE FILE... [--method stored|rle|lzh|lh5] [--key N] [-C DIR] "
             "[--progress]",
             "create an archive from files and directories",
-            "Packs each FILE (directories recursively) as one member.\n"
-            "  -m, --method=M   stored, rle, lzh or lh5 (default lh5)\n"
+            "Packs each FILE as one member named as given, with \"/\" written as \"\\\";\n"
+            "a directory adds every file below it, in name order. Each member is compressed\n"
+            "with the chosen method, or stored when that would not make it smaller; with\n"
+            "--key the compressed members are scrambled. ARCHIVE appears (or is replaced)\n"
+            "only when complete.\n"
+            "  -m M, --method=M  stored, rle, lzh or lh5 (default lh5)\n"
             "  -C DIR, --directory=DIR  read FILEs relative to DIR\n",
             kCreateOptions, RunCreate},
     Command{"stamp", "vskarc stamp LAUNCHER FIRST SECOND -o OUT [--force]",

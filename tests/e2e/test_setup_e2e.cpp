@@ -89,13 +89,13 @@ class SetupEndToEnd : public ::testing::Test {
 
   fs::path ProbeLog() const { return dir_.path() / "probe.log"; }
 
-  // The first archive: the probe as an RLE member, plus a stored readme.
+  // The first archive: the probe as an LH5 member, plus a stored readme.
   Bytes FirstArchive(std::string_view installer_name = "Installer\\Varnskell.exe",
                      std::int32_t checksum_delta = 0) const {
-    const Bytes packed = EncodeRleForTest(probe_);
+    const Bytes packed = EncodeLH5(probe_);
     return ArchiveBuilder()
         .Stored("Readme.txt", ToBytes("read me first"))
-        .Raw(MakeEntry(kMethodRLE, static_cast<std::int32_t>(probe_.size()),
+        .Raw(MakeEntry(kMethodLH5, static_cast<std::int32_t>(probe_.size()),
                        ByteSum(probe_) + checksum_delta),
              installer_name, packed)
         .Build();

@@ -5,9 +5,12 @@
 // output budget). They never touch a stream themselves.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <span>
 
 #include "vsk/inst_compress.hpp"
 #include "vsk/stream.hpp"
@@ -47,6 +50,20 @@ class CodecState {
 
   bool InputExhausted() const noexcept { return input_exhausted_; }
 
+  // Fast path for decoders that read many bytes at a time: hands over every
+  // byte of the current chunk that ReadCodecByte would still deliver
+  // (already unscrambled) and counts them as delivered. Empty while
+  // InputExhausted is set, so a cancelled chunk stays unread exactly as it
+  // would through ReadCodecByte. Never refills: when the span is used up,
+  // the next byte comes from ReadCodecByte, which refills as usual.
+  std::span<const std::uint8_t> TakeBufferedInput() noexcept {
+    if (input_exhausted_) return {};
+    const auto first = static_cast<std::size_t>(in_pos_);
+    const auto count = static_cast<std::size_t>(in_end_ - in_pos_);
+    in_pos_ = in_end_;
+    return {in_.get() + first, count};
+  }
+
   // Appends one expanded byte. The full buffer goes out when the 8193rd
   // byte arrives, so a buffer exactly full at the end waits for Flush().
   void WriteCodecByte(std::uint8_t Value) {
@@ -57,6 +74,26 @@ class CodecState {
       WriteFullBuffer();
     out_[static_cast<std::size_t>(out_pos_++)] = Value;
     output_sum_ += Value;
+  }
+
+  // Same effect as WriteCodecByte for each byte in turn: the same budget
+  // failure at the same byte, the same full-buffer writes (with their
+  // yields) at the same bytes, the same sum.
+  void WriteCodecBytes(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+      if (output_left_ <= 0) [[unlikely]]
+        RaiseBudgetExhausted();
+      if (out_pos_ == kCodecBufferSize) [[unlikely]]
+        WriteFullBuffer();
+      const std::size_t room = static_cast<std::size_t>(kCodecBufferSize - out_pos_);
+      const std::size_t n = std::min({bytes.size(), room, static_cast<std::size_t>(output_left_)});
+      std::uint8_t* to = out_.get() + out_pos_;
+      std::memcpy(to, bytes.data(), n);
+      output_sum_ += SumBytes(to, n);
+      out_pos_ += static_cast<std::int32_t>(n);
+      output_left_ -= static_cast<std::int32_t>(n);
+      bytes = bytes.subspan(n);
+    }
   }
 
   // Value XOR the current key byte (least significant first); advances the
@@ -77,11 +114,11 @@ class CodecState {
   std::uint8_t RlePrevious = 0;
 
  private:
-  std::uint8_t TakeInputByte() {
-    const std::uint8_t byte = in_[static_cast<std::size_t>(in_pos_++)];
-    return unscramble_ ? ScrambleByte(byte) : byte;
-  }
+  // Chunks are unscrambled as a whole when they arrive (see Refill).
+  std::uint8_t TakeInputByte() { return in_[static_cast<std::size_t>(in_pos_++)]; }
+  static std::uint32_t SumBytes(const std::uint8_t* bytes, std::size_t count) noexcept;
   std::uint8_t Refill();
+  void UnscrambleChunk(std::int32_t count) noexcept;
   void WriteFullBuffer();
   void YieldSlice();
   [[noreturn]] static void RaiseBudgetExhausted();
