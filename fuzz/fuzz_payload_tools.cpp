@@ -12,8 +12,7 @@
 
 namespace {
 
-void RunQuietly(int (*command)(const vsk::tools::ParsedArgs&),
-                const vsk::tools::ParsedArgs& args) {
+void RunQuietly(int (*command)(const vsk::tools::ParsedArgs&), const vsk::tools::ParsedArgs& args) {
   try {
     command(args);
   } catch (const vsk::Exception&) {

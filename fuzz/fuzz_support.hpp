@@ -41,7 +41,8 @@ class InputReader {
   }
   std::uint32_t Word32() {
     std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+      v |= static_cast<std::uint32_t>(Byte()) << (8 * i);
     return v;
   }
   std::span<const std::uint8_t> Take(std::size_t n) {

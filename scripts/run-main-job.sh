@@ -38,7 +38,7 @@ echo
 echo "=== vskarc stamp"
 "$vskarc" stamp build/win32/bin/Setup.exe "$demo/first.vsk" "$demo/second.vsk" \
   -o "$setup_dir/Setup.exe"
-"$vskarc" payload "$setup_dir/Setup.exe" | head -8
+"$vskarc" payload "$setup_dir/Setup.exe"
 
 echo
 echo "=== starting \"$setup_dir/Setup.exe\" under Wine"

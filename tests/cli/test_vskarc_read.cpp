@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "archive_builder.hpp"
-#include "vskarc_path.hpp"
 #include "test_streams.hpp"
+#include "vskarc_path.hpp"
 
 namespace vsk::test {
 namespace {
