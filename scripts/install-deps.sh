@@ -4,10 +4,10 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ pkg-config
+  cmake make g++ pkg-config clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 wine wine32:i386
-  lhasa libarchive-tools 7zip jlha-utils hyperfine
+  lhasa libarchive-tools 7zip jlha-utils hyperfine python3
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds every preset and runs its whole test suite: host (native,
-# optimised), asan (AddressSanitizer + UBSan) and win32 (MinGW, under Wine).
+# optimised), asan (AddressSanitizer + UBSan + LeakSanitizer) and win32
+# (MinGW, under Wine); then runs every fuzz target briefly over its seeds and
+# the kept regression inputs, so a decoder's guards cannot quietly regress.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +34,26 @@ for preset in host asan win32; do
   fi
   rm -f "$log"
 done
+
+echo "=== fuzz: configure and build"
+if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null; then
+  for target in archive_walk decode_lh5 decode_lzh1 decode_rle payload_locator payload_tools; do
+    echo "=== fuzz: $target (${VSK_FUZZ_SECONDS:-20} s)"
+    log=$(mktemp)
+    if bash fuzz/run.sh "$target" "${VSK_FUZZ_SECONDS:-20}" >"$log" 2>&1; then
+      passed=$((passed + 1))
+      grep -E 'DONE|number_of_executed_units' "$log" | tail -2
+    else
+      failed=$((failed + 1))
+      status=1
+      tail -60 "$log"
+    fi
+    rm -f "$log"
+  done
+else
+  echo "=== fuzz: build FAILED"
+  status=1
+fi
 
 echo "all presets: $passed passed, $failed failed"
 exit $status

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "atomic_output.hpp"
 #include "commands.hpp"
 #include "progress_bar.hpp"
 #include "tool_streams.hpp"
@@ -45,6 +46,29 @@ int CountMatches(const std::string& archive_path, const std::string& name) {
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Expands into `output` through a temporary file. After a failure the bytes
+// written so far are kept (as for any destination) when `output` is new, but
+// they never replace an existing file.
+void ExtractToFile(TVSInstCompress& component, const std::string& archive, const std::string& name,
+                   const std::string& output) {
+  std::error_code ignored;
+  const bool existed = std::filesystem::exists(output, ignored);
+  AtomicOutputFile out(output);
+  try {
+    component.ExpandFile(archive, out.Stream(), name);
+  } catch (...) {
+    if (!existed) {
+      try {
+        out.Commit();
+      } catch (const ToolError&) {
+        // The expansion's failure is the one to report.
+      }
+    }
+    throw;
+  }
+  out.Commit();
 }
 
 }  // namespace
@@ -130,13 +154,12 @@ int RunExtract(const ParsedArgs& args) {
   if (output && SameFile(*output, path)) {
     throw ToolError("the output file " + *output + " is the archive itself");
   }
-  std::unique_ptr<TStream> dest;
   if (output && *output != "-") {
-    dest = std::make_unique<TFileStream>(*output, TFileMode::Create);
+    ExtractToFile(component, path, name, *output);
   } else {
-    dest = std::make_unique<TStdioStream>(stdout);
+    TStdioStream dest(stdout);
+    component.ExpandFile(path, dest, name);
   }
-  component.ExpandFile(path, *dest, name);
   bar.Finish();
   std::fflush(stdout);
   return 0;

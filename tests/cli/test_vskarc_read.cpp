@@ -145,6 +145,15 @@ TEST_F(Vskarc, ExtractFailuresNameTheEngineClass) {
             "vskarc: EBadChecksum: Bad checksum during expansion -- data may be invalid\n");
   EXPECT_EQ(ReadWholeFile(Path("m")), kRuns);
 
+  // An existing output is never replaced by a half-written one.
+  Write("keep", ToBytes("previous contents"));
+  const auto kept = Run({"extract", Write("bad2.vsk", damaged_archive), "m", "-o", Path("keep")});
+  EXPECT_EQ(kept.exit_code, 1);
+  EXPECT_EQ(ReadWholeFile(Path("keep")), ToBytes("previous contents"));
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+  }
+
   const auto missing = Run({"extract", Path("none.vsk"), "m"});
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_EQ(missing.err, "vskarc: EFOpenError: Cannot open file " + Path("none.vsk") + "\n");
