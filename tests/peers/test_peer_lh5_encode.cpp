@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive_builder.hpp"
+#include "codec_helpers.hpp"
 #include "lha_container.hpp"
 #include "process.hpp"
 #include "test_streams.hpp"
@@ -24,14 +25,6 @@ struct Sample {
   const char* name;
   Bytes data;
 };
-
-Bytes RandomBytes(std::size_t size, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes bytes(size);
-  for (auto& b : bytes)
-    b = static_cast<std::uint8_t>(random());
-  return bytes;
-}
 
 void Append(Bytes& out, const std::string& text) {
   out.insert(out.end(), text.begin(), text.end());

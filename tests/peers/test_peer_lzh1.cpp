@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive_builder.hpp"
+#include "codec_helpers.hpp"
 #include "lha_container.hpp"
 #include "process.hpp"
 #include "test_streams.hpp"
@@ -25,14 +26,6 @@ Bytes LhasaExpands(const Bytes& original, const Bytes& packed) {
   return ReadWholeFile(out);
 }
 
-Bytes PseudoRandom(std::size_t n, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes out(n);
-  for (auto& b : out)
-    b = static_cast<std::uint8_t>(random());
-  return out;
-}
-
 Bytes Mixed() {
   Bytes out;
   std::mt19937 random(11);
@@ -42,7 +35,7 @@ Bytes Mixed() {
     out.insert(out.end(), line.begin(), line.end());
     if (i % 200 == 0) out.insert(out.end(), random() % 300, static_cast<std::uint8_t>(i));
   }
-  const Bytes binary = PseudoRandom(50000, 12);
+  const Bytes binary = RandomBytes(50000, 12);
   out.insert(out.end(), binary.begin(), binary.end());
   return out;
 }
@@ -72,10 +65,10 @@ TEST_F(PeerLzh1, LhasaReadsOurEncoderOutput) {
        }()},
       {"text, runs and binary", Mixed()},
       // Well over 32454 symbols, mostly literals: four rescales.
-      {"through the rescales", PseudoRandom(140000, 13)},
+      {"through the rescales", RandomBytes(140000, 13)},
       {"the window's far edge",
        [] {
-         Bytes block = PseudoRandom(4096, 14);
+         Bytes block = RandomBytes(4096, 14);
          block.insert(block.end(), block.begin(), block.end());
          return block;
        }()},

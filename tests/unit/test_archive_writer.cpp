@@ -11,6 +11,7 @@
 #include <string>
 
 #include "archive_builder.hpp"
+#include "codec_helpers.hpp"
 #include "test_streams.hpp"
 #include "vsk/archive_walk.hpp"
 #include "vsk/archive_writer.hpp"
@@ -26,14 +27,6 @@ struct NamedData {
   std::string name;
   Bytes data;
 };
-
-Bytes PseudoRandom(std::size_t n, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes out(n);
-  for (auto& b : out)
-    b = static_cast<std::uint8_t>(random());
-  return out;
-}
 
 Bytes Text(std::size_t lines) {
   Bytes out;
@@ -52,7 +45,7 @@ std::vector<NamedData> SampleMembers() {
   return {{"Installer\\Setup.ini", Text(800)},
           {"data\\runs.bin", runs},
           {"empty.txt", {}},
-          {"data\\noise.bin", PseudoRandom(9000, 21)},
+          {"data\\noise.bin", RandomBytes(9000, 21)},
           {"one", {0x7F}}};
 }
 
@@ -134,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Methods, ArchiveWriterMethod,
 
 TEST(ArchiveWriter, CompressibleAndIncompressibleMembers) {
   const Bytes text = Text(800);
-  const Bytes noise = PseudoRandom(3000, 22);
+  const Bytes noise = RandomBytes(3000, 22);
   const std::vector<NamedData> members = {{"t", text}, {"n", noise}, {"e", {}}};
   std::vector<EntryHeader> rle;
   WriteArchive(kMethodRLE, 0, members, &rle);
@@ -148,7 +141,7 @@ TEST(ArchiveWriter, CompressibleAndIncompressibleMembers) {
 
 TEST(ArchiveWriter, KeyedMembersAreScrambledAndNeedTheKey) {
   const Bytes text = Text(500);
-  const Bytes noise = PseudoRandom(2000, 23);
+  const Bytes noise = RandomBytes(2000, 23);
   constexpr std::int32_t kKey = 0x0A0B0C0D;
   std::vector<EntryHeader> entries;
   const Bytes archive = WriteArchive(kMethodLZH1, kKey, {{"t", text}, {"n", noise}}, &entries);

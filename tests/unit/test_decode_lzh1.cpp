@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archive_builder.hpp"
+#include "codec_helpers.hpp"
 #include "test_streams.hpp"
 #include "vsk/codec_pipeline.hpp"
 #include "vsk/encoders.hpp"
@@ -55,16 +56,8 @@ Bytes Text(std::string_view text) {
   return ToBytes(text);
 }
 
-Bytes PseudoRandom(std::size_t n, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes out(n);
-  for (auto& b : out)
-    b = static_cast<std::uint8_t>(random());
-  return out;
-}
-
 TEST(DecodeLZH1, HandMadeStreams) {
-  const Bytes pattern = PseudoRandom(4096, 7);
+  const Bytes pattern = RandomBytes(4096, 7);
   const struct {
     const char* what;
     Symbols symbols;
@@ -178,7 +171,7 @@ TEST(DecodeLZH1, StreamsCutShortStillProduceDestsizeBytes) {
 TEST(DecodeLZH1, AnyInputDecodesWithinBounds) {
   // Garbage of every kind: decoding never fails and stops within one match
   // of Destsize (the sanitizer build checks every table access).
-  const Bytes inputs[] = {PseudoRandom(5000, 1), PseudoRandom(300000, 2), Bytes(4000, 0xFF),
+  const Bytes inputs[] = {RandomBytes(5000, 1), RandomBytes(300000, 2), Bytes(4000, 0xFF),
                           Bytes(4000, 0x00)};
   for (const auto& input : inputs) {
     for (const std::int32_t destsize : {1, 4097, 200000}) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive_builder.hpp"
+#include "codec_helpers.hpp"
 #include "vsk/codec_pipeline.hpp"
 #include "vsk/inst_compress.hpp"
 #include "vsk/memory_stream.hpp"
@@ -12,14 +13,10 @@ namespace vsk::test {
 namespace {
 
 Bytes DecodeRle(const Bytes& stored) {
-  TVSInstCompress component;
-  TMemoryStream source(stored);
-  TMemoryStream dest;
   std::int32_t sum = 0;
-  RunCodec(component, dest, source, static_cast<std::int32_t>(stored.size()), 0, kMethodRLE, sum,
-           false);
-  EXPECT_EQ(sum, ByteSum(dest.Memory()));
-  return dest.Memory();
+  Bytes out = ExpandStored(kMethodRLE, stored, 0, &sum);
+  EXPECT_EQ(sum, ByteSum(out));
+  return out;
 }
 
 Bytes Repeat(std::size_t n, std::uint8_t b) {

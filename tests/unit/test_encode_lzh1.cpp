@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive_builder.hpp"
+#include "codec_helpers.hpp"
 #include "vsk/codec_pipeline.hpp"
 #include "vsk/encoders.hpp"
 #include "vsk/inst_compress.hpp"
@@ -15,21 +16,7 @@ namespace vsk::test {
 namespace {
 
 Bytes ExpandLzh1(const Bytes& stored, std::size_t size) {
-  TVSInstCompress component;
-  TMemoryStream source(stored);
-  TMemoryStream dest;
-  std::int32_t sum = 0;
-  RunCodec(component, dest, source, static_cast<std::int32_t>(stored.size()),
-           static_cast<std::int32_t>(size), kMethodLZH1, sum, false);
-  return dest.Memory();
-}
-
-Bytes PseudoRandom(std::size_t n, std::uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes out(n);
-  for (auto& b : out)
-    b = static_cast<std::uint8_t>(random());
-  return out;
+  return ExpandStored(kMethodLZH1, stored, static_cast<std::int32_t>(size));
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
@@ -67,12 +54,12 @@ TEST(EncodeLZH1, RoundTrips) {
       {"one byte", {0x42}},
       {"two bytes", {0x00, 0xFF}},
       {"text", RepetitiveText(3000)},
-      {"binary", PseudoRandom(20000, 3)},
+      {"binary", RandomBytes(20000, 3)},
       {"all byte values", AllByteValues()},
       {"long run", Bytes(100000, 'a')},
       {"leading spaces", Concat({Bytes(5000, ' '), ToBytes("x")})},
       // Over 100000 symbols, mostly literals: several rescales of the model.
-      {"past the rescales", Concat({PseudoRandom(120000, 4), RepetitiveText(500)})},
+      {"past the rescales", Concat({RandomBytes(120000, 4), RepetitiveText(500)})},
   };
   for (const auto& c : cases) {
     const Bytes stored = EncodeLZH1(c.data);
@@ -89,19 +76,19 @@ TEST(EncodeLZH1, CompressesRepetitiveData) {
 TEST(EncodeLZH1, UsesTheWholeWindowButNeverMore) {
   // A random block repeated at a distance of exactly 4096 compresses to
   // about one block; at 4097 it cannot be reached and must still round trip.
-  const Bytes block = PseudoRandom(4096, 5);
+  const Bytes block = RandomBytes(4096, 5);
   const Bytes within = Concat({block, block});
   const Bytes within_stored = EncodeLZH1(within);
   EXPECT_LT(within_stored.size(), block.size() + block.size() / 8);
   EXPECT_EQ(ExpandLzh1(within_stored, within.size()), within);
 
-  const Bytes longer = PseudoRandom(4097, 6);
+  const Bytes longer = RandomBytes(4097, 6);
   const Bytes beyond = Concat({longer, longer});
   EXPECT_EQ(ExpandLzh1(EncodeLZH1(beyond), beyond.size()), beyond);
 }
 
 TEST(EncodeLZH1, ReportsProgressNowAndThen) {
-  const Bytes data = PseudoRandom(300000, 8);
+  const Bytes data = RandomBytes(300000, 8);
   std::vector<std::int64_t> done;
   EncodeLZH1(data, [&](std::int64_t d, std::int64_t total) {
     EXPECT_EQ(total, 300000);

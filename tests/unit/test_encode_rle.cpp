@@ -6,6 +6,7 @@
 #include <random>
 
 #include "archive_builder.hpp"
+#include "codec_helpers.hpp"
 #include "vsk/codec_pipeline.hpp"
 #include "vsk/encoders.hpp"
 #include "vsk/inst_compress.hpp"
@@ -15,13 +16,7 @@ namespace vsk::test {
 namespace {
 
 Bytes ExpandRle(const Bytes& stored) {
-  TVSInstCompress component;
-  TMemoryStream source(stored);
-  TMemoryStream dest;
-  std::int32_t sum = 0;
-  RunCodec(component, dest, source, static_cast<std::int32_t>(stored.size()), 0, kMethodRLE, sum,
-           false);
-  return dest.Memory();
+  return ExpandStored(kMethodRLE, stored, 0);
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
