@@ -8,15 +8,15 @@ namespace vsk::tools {
 namespace {
 
 const OptionSpec* FindLong(std::span<const OptionSpec> specs, std::string_view name) {
-  for (const auto& spec : specs) {
-    if (spec.long_name == name) return &spec;
+  for (const auto& option : specs) {
+    if (option.long_name == name) return &option;
   }
   return nullptr;
 }
 
 const OptionSpec* FindShort(std::span<const OptionSpec> specs, char name) {
-  for (const auto& spec : specs) {
-    if (spec.short_name != 0 && spec.short_name == name) return &spec;
+  for (const auto& option : specs) {
+    if (option.short_name != 0 && option.short_name == name) return &option;
   }
   return nullptr;
 }
@@ -42,7 +42,7 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
       options_done = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     std::optional<std::string> inline_value;
     if (arg.starts_with("--")) {
       std::string_view body = std::string_view(arg).substr(2);
@@ -51,14 +51,14 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
         inline_value = std::string(body.substr(eq + 1));
         body = body.substr(0, eq);
       }
-      spec = FindLong(specs, body);
+      option = FindLong(specs, body);
     } else {
-      spec = FindShort(specs, arg[1]);
-      if (spec != nullptr && arg.size() > 2) inline_value = arg.substr(2);
+      option = FindShort(specs, arg[1]);
+      if (option != nullptr && arg.size() > 2) inline_value = arg.substr(2);
     }
-    if (spec == nullptr) throw UsageError("unknown option " + arg);
+    if (option == nullptr) throw UsageError("unknown option " + arg);
     std::string value;
-    if (spec->takes_value) {
+    if (option->takes_value) {
       if (inline_value) {
         value = *inline_value;
       } else if (i + 1 < args.size()) {
@@ -67,9 +67,9 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
         throw UsageError("option " + arg + " needs a value");
       }
     } else if (inline_value) {
-      throw UsageError("option --" + std::string(spec->long_name) + " takes no value");
+      throw UsageError("option --" + std::string(option->long_name) + " takes no value");
     }
-    parsed.values[std::string(spec->long_name)] = value;
+    parsed.values[std::string(option->long_name)] = value;
   }
   return parsed;
 }
