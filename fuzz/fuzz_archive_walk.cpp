@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::int32_t kOutputCap = 1 << 20;
+constexpr std::int32_t kOutputCap = 1 << 16;
 
 void AssignHandlers(vsk::TVSInstCompress& component, std::uint8_t config,
                     std::uint8_t cancel_pattern, int& progress_calls) {
