@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -170,6 +171,21 @@ TEST_F(SetupEndToEnd, StartsTheInstallerWithSourceAndDataAndWaitsForIt) {
       static_cast<double>(std::stoull(One(record, "started")) - launched) / 10000.0;
   std::printf("launcher start to installer start: %.0f ms\n", to_installer_ms);
   RecordProperty("launcher_to_installer_ms", static_cast<int>(to_installer_ms));
+}
+
+TEST(Launcher, CarriesExactlyOneMarkerThatSaysNoPayload) {
+  const Bytes image = ReadWholeFile(kSetup);
+  const Bytes marker = ToBytes("VSK_SIZE");
+  std::vector<std::size_t> found;
+  for (auto at = image.begin();
+       (at = std::search(at, image.end(), marker.begin(), marker.end())) != image.end(); ++at) {
+    found.push_back(static_cast<std::size_t>(at - image.begin()));
+  }
+  ASSERT_EQ(found.size(), 1u);
+  ASSERT_LE(found[0] + 12, image.size());
+  EXPECT_EQ(Bytes(image.begin() + static_cast<std::ptrdiff_t>(found[0]) + 8,
+                  image.begin() + static_cast<std::ptrdiff_t>(found[0]) + 12),
+            (Bytes{'X', 0, 0, 0}));
 }
 
 TEST_F(SetupEndToEnd, UnstampedLauncherOnlyBeeps) {
