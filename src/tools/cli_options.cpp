@@ -1,7 +1,10 @@
 #include "cli_options.hpp"
 
 #include <charconv>
+#include <cstdio>
 #include <limits>
+
+#include "progress_bar.hpp"
 
 namespace vsk::tools {
 
@@ -85,6 +88,11 @@ std::int32_t KeyOption(const ParsedArgs& args) {
   const auto key = ParseKey(*text);
   if (!key) throw UsageError("--key needs a signed 32-bit number (decimal or 0x hex): " + *text);
   return *key;
+}
+
+bool WantProgress(const ParsedArgs& args) {
+  if (args.Has("no-progress")) return false;
+  return args.Has("progress") || IsTerminal(stderr);
 }
 
 std::optional<std::int32_t> ParseKey(std::string_view text) {

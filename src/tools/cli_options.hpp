@@ -42,6 +42,10 @@ const std::string& Positional(const ParsedArgs& args, std::size_t count, std::si
 // The --key option's value, 0 without it; UsageError when it is malformed.
 std::int32_t KeyOption(const ParsedArgs& args);
 
+// Whether to show a progress bar on standard error: always with
+// --progress, never with --no-progress, otherwise when it is a terminal.
+bool WantProgress(const ParsedArgs& args);
+
 // Decimal (a leading "-" allowed) or "0x" hexadecimal, as a signed 32-bit
 // value; hexadecimal takes the full 32-bit pattern (0xFFFFFFFF is -1).
 std::optional<std::int32_t> ParseKey(std::string_view text);

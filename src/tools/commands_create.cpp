@@ -37,11 +37,6 @@ std::uint8_t MethodOption(const ParsedArgs& args) {
   throw UsageError("--method takes stored, rle, lzh or lh5, not '" + *text + "'");
 }
 
-bool WantProgress(const ParsedArgs& args) {
-  if (args.Has("no-progress")) return false;
-  return args.Has("progress") || IsTerminal(stderr);
-}
-
 std::int32_t Percentage(std::int64_t done, std::int64_t total) {
   return total <= 0 ? 100 : static_cast<std::int32_t>(done * 100 / total);
 }

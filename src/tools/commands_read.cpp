@@ -20,11 +20,6 @@ namespace vsk::tools {
 
 namespace {
 
-bool WantProgress(const ParsedArgs& args) {
-  if (args.Has("no-progress")) return false;
-  return args.Has("progress") || IsTerminal(stderr);
-}
-
 void AttachProgress(TVSInstCompress& component, ProgressBar& bar) {
   if (!bar.Enabled()) return;
   component.OnShowProgress = [&bar](std::int32_t& percentage) { bar.Update(percentage); };
